@@ -1,0 +1,1 @@
+# The window, talpir-programmer; filled in by the window work.

@@ -1,0 +1,1 @@
+# Settings file rules (no Qt); filled in by the settings work.
