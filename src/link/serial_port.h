@@ -1,4 +1,5 @@
-// The serial port the transfer engine drives: the narrow interface the Qt adapter and test fakes implement.
+// The serial port the transfer engine drives: the narrow interface the Qt adapter and test fakes
+// implement.
 #pragma once
 
 #include <chrono>
