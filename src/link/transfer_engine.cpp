@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <new>
 #include <span>
 #include <string>
@@ -100,13 +101,15 @@ private:
     Outcome silentExit();
     void releaseFileAndImage();
     void freeImage();
+    std::span<std::uint8_t> image() { return {m_image.get(), update::kImageCapacity}; }
     void returnToIdle();
 
     SerialPort& m_port;
     TransferHost& m_host;
     const TransferOptions& m_options;
 
-    std::vector<std::uint8_t> m_image;
+    // Left uninitialised: only the pages the file fills are ever touched.
+    std::unique_ptr<std::uint8_t[]> m_image;
     std::size_t m_count = 0;
     update::UpdateFile m_file;
 
@@ -121,7 +124,7 @@ Outcome Transfer::run() {
     m_host.setProgressPosition(m_host.progressMinimum());
 
     try {
-        m_image.assign(update::kImageCapacity, 0);
+        m_image.reset(new std::uint8_t[update::kImageCapacity]);
     } catch (const std::bad_alloc&) {
         m_host.showError(texts::kOutOfMemory);
         if (m_host.closing()) {
@@ -151,7 +154,7 @@ Outcome Transfer::run() {
 
     m_host.setProgressMinimum(0);
     update::ReadReport report;
-    if (!m_file.readAll(m_image, report)) {
+    if (!m_file.readAll(image(), report)) {
         m_host.setStatusText(texts::kFileNotOpened);
         return errorExit(Outcome::FileNotOpened);
     }
@@ -159,8 +162,8 @@ Outcome Transfer::run() {
     m_host.setProgressMaximum(static_cast<int>(m_count));
 
     // A bad file must never leave the device half-programmed: judge it before sending.
-    const auto image = std::span<const std::uint8_t>(m_image).first(m_count);
-    const update::LayoutVerdict verdict = update::checkLayout(image, report.tooLarge);
+    const update::LayoutVerdict verdict =
+        update::checkLayout(image().first(m_count), report.tooLarge);
     if (!verdict.ok()) {
         m_host.setStatusText(update::problemText(verdict));
         return errorExit(Outcome::FileRejected);
@@ -185,9 +188,8 @@ Outcome Transfer::sendImage() {
         if (!m_host.runEnabled()) {
             return abortExit();
         }
-        const std::size_t size = update::blockLength(m_image, position) + update::kLengthBytes;
-        const Send result =
-            sendBlock(std::span<const std::uint8_t>(m_image).subspan(position, size));
+        const std::size_t size = update::blockLength(image(), position) + update::kLengthBytes;
+        const Send result = sendBlock(image().subspan(position, size));
 
         switch (result) {
             case Send::Accepted:
@@ -325,7 +327,7 @@ void Transfer::releaseFileAndImage() {
 }
 
 void Transfer::freeImage() {
-    std::vector<std::uint8_t>().swap(m_image);
+    m_image.reset();
     m_count = 0;
 }
 
