@@ -11,14 +11,18 @@
 namespace talpir::update {
 
 inline constexpr std::size_t kImageCapacity = 0x100000;  // bytes the image holds
+inline constexpr std::size_t kReadChunk = 64 * 1024;     // bytes UpdateFile reads at a time
 
 // What one read of the text produced, and where it ended.
 struct ReadReport {
-    std::size_t count = 0;        // bytes stored in the image
-    bool tooLarge = false;        // the text holds more values than the image has room for
-    bool bomSkipped = false;      // a UTF-8 byte-order mark at the start was skipped
-    std::size_t stopOffset = 0;   // offset in the text where reading ended
-    int stopChar = -1;            // the byte there (0..255), or -1 at the end of the text
+    std::size_t count = 0;    // bytes stored in the image
+    bool tooLarge = false;    // the text holds more values than the image has room for
+    bool bomSkipped = false;  // a UTF-8 byte-order mark at the start was skipped
+    // Offset in the text (a skipped mark included) where reading ended: where the conversion
+    // that failed began after white space (for a sign with no digit, the sign), or with
+    // tooLarge the first value that found no room.
+    std::size_t stopOffset = 0;
+    int stopChar = -1;  // the byte there (0..255), or -1 at the end of the text
 };
 
 // Converts text into image exactly as repeated "%2X" conversions would, stopping
