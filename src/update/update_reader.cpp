@@ -4,6 +4,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace talpir::update {
@@ -156,19 +157,20 @@ bool UpdateFile::readAll(std::span<std::uint8_t> image, ReadReport& report) {
         return false;
     }
     HexScanner scanner(image, report);
-    std::vector<char> buffer(kReadChunk + 1);  // room for the byte carried over
-    std::size_t carried = 0;                   // bytes left over from the previous chunk
-    std::size_t base = 0;                      // offset in the file of buffer[0]
+    // Room for the byte carried over; not zeroed, as fread fills what is used.
+    const auto buffer = std::make_unique_for_overwrite<char[]>(kReadChunk + 1);
+    std::size_t carried = 0;  // bytes left over from the previous chunk
+    std::size_t base = 0;     // offset in the file of buffer[0]
     bool first = true;
     while (!scanner.stopped()) {
         errno = 0;
-        const std::size_t got = std::fread(buffer.data() + carried, 1, kReadChunk, file_);
+        const std::size_t got = std::fread(buffer.get() + carried, 1, kReadChunk, file_);
         if (std::ferror(file_)) {
             error_ = std::strerror(errno != 0 ? errno : EIO);
             return false;
         }
         const bool last = got < kReadChunk;  // fread comes up short only at the end
-        const std::string_view chunk(buffer.data(), carried + got);
+        const std::string_view chunk(buffer.get(), carried + got);
         std::size_t skip = 0;
         if (first) {
             skip = bomLength(chunk);
@@ -180,7 +182,7 @@ bool UpdateFile::readAll(std::span<std::uint8_t> image, ReadReport& report) {
             break;
         }
         carried = chunk.size() - used;
-        std::memmove(buffer.data(), buffer.data() + used, carried);
+        std::memmove(buffer.get(), buffer.get() + used, carried);
         base += used;
     }
     return true;
