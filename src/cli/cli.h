@@ -6,10 +6,10 @@ namespace talpir::cli {
 enum Exit : int {
     kExitOk = 0,
     kExitUsage = 1,
-    kExitBadFile = 2,     // cannot be opened or read, damaged, empty or too large
-    kExitPort = 3,        // the port could not be opened
-    kExitRefused = 4,     // echo mismatch, version error, fourth refusal
-    kExitLinkLost = 5,    // connection lost, or no answer within --timeout
+    kExitBadFile = 2,   // cannot be opened or read, damaged, empty or too large
+    kExitPort = 3,      // the port could not be opened
+    kExitRefused = 4,   // echo mismatch, version error, fourth refusal
+    kExitLinkLost = 5,  // connection lost, or no answer within --timeout
     kExitInterrupted = 130,
 };
 

@@ -1,0 +1,12 @@
+// The console on POSIX systems: already UTF-8, a terminal when isatty says so.
+#include <unistd.h>
+
+#include "cli/console.h"
+
+namespace talpir::cli {
+
+void prepareConsole() {}
+
+bool isTerminal(std::FILE* stream) { return isatty(fileno(stream)) == 1; }
+
+}  // namespace talpir::cli
