@@ -9,7 +9,9 @@ namespace talpir::cli {
 
 namespace {
 
-ProgressDisplay::Clock::time_point now() { return ProgressDisplay::Clock::now(); }
+ProgressDisplay::Clock::time_point now() {
+    return ProgressDisplay::Clock::now();
+}
 
 void putLine(const std::string& text, std::FILE* stream) {
     std::fputs(text.c_str(), stream);
@@ -19,7 +21,9 @@ void putLine(const std::string& text, std::FILE* stream) {
 
 }  // namespace
 
-void CliHost::setProgressMaximum(int value) { m_progress.begin(value - m_minimum, now()); }
+void CliHost::setProgressMaximum(int value) {
+    m_progress.begin(value - m_minimum, now());
+}
 
 void CliHost::setProgressPosition(int value) {
     m_position = value;
@@ -44,6 +48,8 @@ bool CliHost::runEnabled() {
     return true;
 }
 
-void CliHost::finish() { m_progress.end(now()); }
+void CliHost::finish() {
+    m_progress.end(now());
+}
 
 }  // namespace talpir::cli

@@ -43,8 +43,8 @@ std::vector<PortRow> portRows() {
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
         const QString description = info.description();
         rows.push_back({info.portName().toStdString(),
-                        description.isEmpty() ? kUnknown : description.toStdString(),
-                        usbId(info), info.systemLocation().toStdString()});
+                        description.isEmpty() ? kUnknown : description.toStdString(), usbId(info),
+                        info.systemLocation().toStdString()});
     }
     std::sort(rows.begin(), rows.end(),
               [](const PortRow& a, const PortRow& b) { return a.name < b.name; });
@@ -84,8 +84,7 @@ int runPorts(int argc, char** argv) {
             std::fputs(kUsage, stdout);
             return kExitOk;
         }
-        std::fprintf(stderr, "talpir-flash ports: unexpected argument '%s'\n\n%s", argv[i],
-                     kUsage);
+        std::fprintf(stderr, "talpir-flash ports: unexpected argument '%s'\n\n%s", argv[i], kUsage);
         return kExitUsage;
     }
     const std::vector<PortRow> rows = portRows();

@@ -7,6 +7,8 @@ namespace talpir::cli {
 
 void prepareConsole() {}
 
-bool isTerminal(std::FILE* stream) { return isatty(fileno(stream)) == 1; }
+bool isTerminal(std::FILE* stream) {
+    return isatty(fileno(stream)) == 1;
+}
 
 }  // namespace talpir::cli

@@ -6,8 +6,12 @@
 
 namespace talpir::cli {
 
-void prepareConsole() { SetConsoleOutputCP(CP_UTF8); }
+void prepareConsole() {
+    SetConsoleOutputCP(CP_UTF8);
+}
 
-bool isTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
+bool isTerminal(std::FILE* stream) {
+    return _isatty(_fileno(stream)) != 0;
+}
 
 }  // namespace talpir::cli

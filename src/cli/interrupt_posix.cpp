@@ -12,7 +12,9 @@ namespace {
 std::atomic<bool> g_interrupted{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
-extern "C" void onSignal(int) { g_interrupted.store(true); }
+extern "C" void onSignal(int) {
+    g_interrupted.store(true);
+}
 
 void catchSignal(int number) {
     struct sigaction action {};
@@ -29,6 +31,8 @@ void installInterruptHandler() {
     catchSignal(SIGTERM);
 }
 
-bool interrupted() { return g_interrupted.load(); }
+bool interrupted() {
+    return g_interrupted.load();
+}
 
 }  // namespace talpir::cli

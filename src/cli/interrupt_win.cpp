@@ -21,8 +21,12 @@ BOOL WINAPI onConsoleEvent(DWORD event) {
 
 }  // namespace
 
-void installInterruptHandler() { SetConsoleCtrlHandler(onConsoleEvent, TRUE); }
+void installInterruptHandler() {
+    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+}
 
-bool interrupted() { return g_interrupted.load(); }
+bool interrupted() {
+    return g_interrupted.load();
+}
 
 }  // namespace talpir::cli

@@ -32,6 +32,10 @@ microseconds gatherDelay(std::size_t echoesDue, std::size_t lastBatch, microseco
     return std::max(kCharTime * chars - sinceBatch, microseconds::zero());
 }
 
+microseconds elapsedSince(std::chrono::steady_clock::time_point then) {
+    return std::chrono::duration_cast<microseconds>(std::chrono::steady_clock::now() - then);
+}
+
 }  // namespace
 
 QtSerialPort::QtSerialPort() = default;

@@ -34,9 +34,6 @@ private:
     std::size_t take(std::span<std::uint8_t> buffer);
 
     using Clock = std::chrono::steady_clock;
-    static std::chrono::microseconds elapsedSince(Clock::time_point then) {
-        return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - then);
-    }
 
     // Made in open() and destroyed in close(), so that it lives on the thread that uses it.
     std::unique_ptr<QSerialPort> m_port;
