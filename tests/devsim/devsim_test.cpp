@@ -82,7 +82,9 @@ struct FaultCase {
 };
 
 // Names the case in test output instead of dumping its bytes.
-void PrintTo(const FaultCase& row, std::ostream* out) { *out << row.name; }
+void PrintTo(const FaultCase& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class DevSimFaults : public ::testing::TestWithParam<FaultCase> {};
 

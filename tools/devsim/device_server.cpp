@@ -46,6 +46,9 @@ DeviceServer::DeviceServer(PtyEndpoint& pty, const Options& options, int saveFd)
 DeviceServer::Outcome DeviceServer::run(const volatile std::sig_atomic_t& stop, int wakeFd) {
     while (!stop) {
         if (hangupDue()) {
+            if (m_options.verbosity != Verbosity::Quiet) {
+                std::fprintf(stderr, "devsim: hanging up after %" PRIu64 " bytes\n", m_received);
+            }
             m_pty.close();
             return Outcome::HungUp;
         }
@@ -53,38 +56,40 @@ DeviceServer::Outcome DeviceServer::run(const volatile std::sig_atomic_t& stop, 
             m_hungUp = !waitForOpen(wakeFd);
             continue;
         }
-        // Unused, the master reports hang-up without end; then only an open is waited for.
-        const bool readMaster = !m_watch.isWatching() || m_watch.isOpen();
-        pollfd fds[] = {{wakeFd, POLLIN, 0},
-                        {m_watch.fd(), POLLIN, 0},
-                        {readMaster ? m_pty.masterFd() : -1, POLLIN, 0}};
-        if (poll(fds, 3, -1) < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return Outcome::Failed;
-        }
-        // Opens and closes first: data that follows a reopen belongs to the new transfer.
-        if ((fds[1].revents & POLLIN) && watchChanged()) {
-            continue;
-        }
-        Step step = Step::Ok;
-        if (fds[2].revents & POLLIN) {
-            step = serveChunk(stop);
-        } else if (fds[2].revents & (POLLHUP | POLLERR)) {
-            step = Step::Closed;
-        }
-        if (step == Step::Closed) {
-            m_watch.forgetOpens();
-            m_hungUp = true;
-            onClosed();
-        } else if (step == Step::HungUp) {
-            return Outcome::HungUp;
-        } else if (step == Step::Failed) {
+        if (serveEvents(stop, wakeFd) == Step::Failed) {
             return Outcome::Failed;
         }
     }
     return Outcome::Stopped;
+}
+
+// Waits for data, an open or close of the slave, or a stop, and deals with what came.
+DeviceServer::Step DeviceServer::serveEvents(const volatile std::sig_atomic_t& stop, int wakeFd) {
+    // Unused, the master reports hang-up without end; then only an open is waited for.
+    const bool readMaster = !m_watch.isWatching() || m_watch.isOpen();
+    pollfd fds[] = {{wakeFd, POLLIN, 0},
+                    {m_watch.fd(), POLLIN, 0},
+                    {readMaster ? m_pty.masterFd() : -1, POLLIN, 0}};
+    if (poll(fds, 3, -1) < 0) {
+        return errno == EINTR ? Step::Ok : Step::Failed;
+    }
+    // Opens and closes first: data that follows a reopen belongs to the new transfer.
+    if ((fds[1].revents & POLLIN) && watchChanged()) {
+        return Step::Ok;
+    }
+    Step step = Step::Ok;
+    if (fds[2].revents & POLLIN) {
+        step = serveChunk(stop);
+    } else if (fds[2].revents & (POLLHUP | POLLERR)) {
+        step = Step::Closed;
+    }
+    if (step == Step::Closed) {
+        m_watch.forgetOpens();
+        m_hungUp = true;
+        onClosed();
+        return Step::Ok;
+    }
+    return step;
 }
 
 // True when the slave's users changed in a way that ends the transfer or lets the next start.
@@ -93,7 +98,6 @@ bool DeviceServer::watchChanged() {
         case SlaveWatch::Change::None:
             return false;
         case SlaveWatch::Change::Opened:
-            m_hungUp = false;
             return true;
         case SlaveWatch::Change::Closed:
             // What the closed port sent last is no start of the next transfer.
@@ -135,15 +139,7 @@ DeviceServer::Step DeviceServer::serveChunk(const volatile std::sig_atomic_t& st
     m_pacer.arrived();
     m_output.clear();
     m_model.feed({buffer, static_cast<std::size_t>(count)}, m_output);
-    const Step step = send(stop);
-    if (step == Step::Ok && hangupDue()) {
-        if (m_options.verbosity != Verbosity::Quiet) {
-            std::fprintf(stderr, "devsim: hanging up after %" PRIu64 " bytes\n", m_received);
-        }
-        m_pty.close();
-        return Step::HungUp;
-    }
-    return step;
+    return send(stop);
 }
 
 // Sends the reply to one chunk: in one write, or byte by byte at the line's rate with every

@@ -27,8 +27,9 @@ public:
     Outcome run(const volatile std::sig_atomic_t& stop, int wakeFd);
 
 private:
-    enum class Step { Ok, Closed, Stopped, HungUp, Failed };
+    enum class Step { Ok, Closed, Stopped, Failed };
 
+    Step serveEvents(const volatile std::sig_atomic_t& stop, int wakeFd);
     bool watchChanged();
     bool waitForOpen(int wakeFd);
     Step serveChunk(const volatile std::sig_atomic_t& stop);
@@ -45,7 +46,7 @@ private:
     LinePacer m_pacer;
     Output m_output;
     SlaveWatch m_watch;
-    bool m_hungUp = false;         // the master reported that nobody has the slave open
+    bool m_hungUp = false;         // no watch: the master said nobody has the slave open
     std::uint64_t m_received = 0;  // bytes received since start, for the hang-up fault
 };
 

@@ -24,13 +24,12 @@ std::int64_t nowNs() {
 bool sleepUntil(std::int64_t when, const volatile std::sig_atomic_t& stop) {
     const timespec at{static_cast<time_t>(when / kNsPerSecond),
                       static_cast<long>(when % kNsPerSecond)};
-    int result = 0;
-    while ((result = clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr)) == EINTR) {
-        if (stop) {
-            return false;
-        }
+    // A signal that came between two sleeps interrupts neither of them.
+    int result = EINTR;
+    while (result == EINTR && !stop) {
+        result = clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr);
     }
-    return result == 0;
+    return result == 0 && !stop;
 }
 
 }  // namespace
