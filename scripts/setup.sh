@@ -6,7 +6,7 @@ packages=(
   cmake g++ make pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   qt6-base-dev qt6-serialport-dev libgl-dev
-  clang-format
+  clang-format clang libclang-rt-14-dev
   xvfb xauth
 )
 
