@@ -78,19 +78,18 @@ QString applicationTitle(const QString& executablePath) {
 }
 
 TfrUpdateOvr::TfrUpdateOvr(const QString& settingsFile, QWidget* parent)
-    : QWidget(parent,
-              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                  Qt::WindowCloseButtonHint),
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
       m_settingsFile(settingsFile) {
     setObjectName(QStringLiteral("frUpdateOvr"));
     setWindowTitle(QString::fromUtf8(kCaption));
     // Where MS Sans Serif is missing, a sans of about its width keeps the texts in their fields.
     const QString family = QStringLiteral("MS Sans Serif");
-    QFont::insertSubstitutions(family, {QStringLiteral("Microsoft Sans Serif"),
-                                        QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"),
-                                        QStringLiteral("Arimo"),
-                                        QStringLiteral("DejaVu Sans Condensed")});
+    QFont::insertSubstitutions(family,
+                               {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Tahoma"),
+                                QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                                QStringLiteral("DejaVu Sans Condensed")});
     QFont windowFont(family);
     windowFont.setPixelSize(kFontPixels);
     setFont(windowFont);

@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "link/transfer_host.h"
 
@@ -84,6 +85,7 @@ private:
 
     // Queues a change of the controls to the UI thread; dropped once the window is closing.
     void post(std::function<void()> change);
+    Q_INVOKABLE void applyChanges();
     void openEngineBox(const QString& text);
     void engineBoxClosed();
 
@@ -108,6 +110,9 @@ private:
         std::string portName;
         int progressMinimum = 0;
     } m_start;
+
+    std::mutex m_changesMutex;
+    std::vector<std::function<void()>> m_changes;  // posted by the engine, not yet applied
 
     // An engine error box holds the engine until it is closed or the window closes.
     std::mutex m_boxMutex;

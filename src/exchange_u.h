@@ -12,13 +12,10 @@ public:
     // Starts at once unless createSuspended; the object deletes itself when the thread ends.
     TExchange(bool createSuspended, ExchangeProc proc, QObject* parent = nullptr);
 
-    // What escaped the procedure, if anything; kept for a debugger, shown to nobody.
-    std::exception_ptr fatalException() const { return m_fatalException; }
-
 protected:
     void run() override;
 
 private:
     ExchangeProc FExchangeProc;
-    std::exception_ptr m_fatalException;
+    std::exception_ptr m_fatalException;  // what escaped the procedure; shown to nobody
 };

@@ -21,8 +21,7 @@ void showFatal(const QString& message) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // The name, not the display name: Qt would append a display name to every caption.
-    QCoreApplication::setApplicationName(
-        applicationTitle(QCoreApplication::applicationFilePath()));
+    QCoreApplication::setApplicationName(applicationTitle(QCoreApplication::applicationFilePath()));
     try {
         TfrUpdateOvr window;
         window.show();

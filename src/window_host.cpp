@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <utility>
+#include <vector>
 
 #include "UnitFrUpdateOvr.h"
 #include "cgauge.h"
@@ -26,22 +27,46 @@ bool TfrUpdateOvr::DoExchange() {
 }
 
 // Taken by btRunClick before the worker started.
-std::string TfrUpdateOvr::fileName() { return m_start.fileName; }
-std::string TfrUpdateOvr::portName() { return m_start.portName; }
-int TfrUpdateOvr::progressMinimum() { return m_start.progressMinimum; }
+std::string TfrUpdateOvr::fileName() {
+    return m_start.fileName;
+}
 
-bool TfrUpdateOvr::runEnabled() { return m_runEnabled.load(); }
-bool TfrUpdateOvr::closing() { return FClosing.load(); }
+std::string TfrUpdateOvr::portName() {
+    return m_start.portName;
+}
 
+int TfrUpdateOvr::progressMinimum() {
+    return m_start.progressMinimum;
+}
+
+bool TfrUpdateOvr::runEnabled() {
+    return m_runEnabled.load();
+}
+
+bool TfrUpdateOvr::closing() {
+    return FClosing.load();
+}
+
+// The changes travel under our own lock; the queued call only wakes the UI thread up.
 void TfrUpdateOvr::post(std::function<void()> change) {
-    QMetaObject::invokeMethod(
-        this,
-        [this, change = std::move(change)] {
-            if (!FClosing.load()) {
-                change();
-            }
-        },
-        Qt::QueuedConnection);
+    {
+        std::lock_guard lock(m_changesMutex);
+        m_changes.push_back(std::move(change));
+    }
+    QMetaObject::invokeMethod(this, "applyChanges", Qt::QueuedConnection);
+}
+
+void TfrUpdateOvr::applyChanges() {
+    std::vector<std::function<void()>> changes;
+    {
+        std::lock_guard lock(m_changesMutex);
+        changes.swap(m_changes);
+    }
+    for (const auto& change : changes) {
+        if (!FClosing.load()) {
+            change();
+        }
+    }
 }
 
 void TfrUpdateOvr::setProgressMinimum(int value) {
@@ -85,8 +110,9 @@ void TfrUpdateOvr::showError(const std::string& text) {
 }
 
 void TfrUpdateOvr::openEngineBox(const QString& text) {
-    auto* box = new QMessageBox(QMessageBox::NoIcon, QString::fromUtf8(talpir::link::texts::kErrorCaption),
-                                text, QMessageBox::Ok, this);
+    auto* box =
+        new QMessageBox(QMessageBox::NoIcon, QString::fromUtf8(talpir::link::texts::kErrorCaption),
+                        text, QMessageBox::Ok, this);
     box->setObjectName(QStringLiteral("EngineErrorBox"));
     box->setWindowModality(Qt::NonModal);
     box->setAttribute(Qt::WA_DeleteOnClose);

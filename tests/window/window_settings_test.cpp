@@ -14,7 +14,7 @@ using talpir::test::control;
 
 namespace {
 
-const QPoint kStored(30, 40);    // in the file before the run
+const QPoint kStored(30, 40);     // in the file before the run
 const QPoint kMovedTo(250, 150);  // where the operator put the window
 
 }  // namespace
@@ -30,8 +30,7 @@ private slots:
         TfrUpdateOvr window(m_path);
         QCOMPARE(window.pos(), QPoint(200, 100));
         QCOMPARE(window.windowState(), Qt::WindowNoState);
-        QCOMPARE(control<QComboBox>(&window, "NameComPort")->currentText(),
-                 QStringLiteral("COM1"));
+        QCOMPARE(control<QComboBox>(&window, "NameComPort")->currentText(), QStringLiteral("COM1"));
         QCOMPARE(control<QLineEdit>(&window, "FileName")->text(), QString());
     }
 
@@ -66,8 +65,7 @@ private slots:
         QCOMPARE(again.pos(), place);
         QCOMPARE(again.isMinimized(), state == 1);
         QCOMPARE(again.isMaximized(), state == 2);
-        QCOMPARE(control<QComboBox>(&again, "NameComPort")->currentText(),
-                 QStringLiteral("COM12"));
+        QCOMPARE(control<QComboBox>(&again, "NameComPort")->currentText(), QStringLiteral("COM12"));
         auto* file = control<QLineEdit>(&again, "FileName");
         QCOMPARE(file->text(), path);
         QCOMPARE(file->cursorPosition(), path.size());
@@ -77,8 +75,7 @@ private slots:
         writeFile({200, 100, 0, "COM3", "/tmp/a.fwx"});
         {
             TfrUpdateOvr window(m_path);
-            QCOMPARE(control<QLineEdit>(&window, "FileName")->text(),
-                     QStringLiteral("/tmp/a.fwx"));
+            QCOMPARE(control<QLineEdit>(&window, "FileName")->text(), QStringLiteral("/tmp/a.fwx"));
             control<QLineEdit>(&window, "FileName")->clear();
         }
         QCOMPARE(talpir::settings::readSettings(m_path.toStdString()).fileName, std::string());
@@ -100,9 +97,7 @@ private slots:
         talpir::test::SeenBox seen;
         talpir::test::ModalAnswer answer(
             [&seen](QWidget* box) { talpir::test::answerBox(box, QMessageBox::Ok, seen); });
-        {
-            TfrUpdateOvr window(path);
-        }
+        { TfrUpdateOvr window(path); }
         QVERIFY(seen.seen);
         QCOMPARE(seen.caption, QGuiApplication::applicationDisplayName());
         QCOMPARE(seen.text, QStringLiteral("Unable to write to %1.").arg(path));

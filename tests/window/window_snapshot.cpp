@@ -3,7 +3,6 @@
 // pacing the line so that the transfer lasts a while)
 #include <QApplication>
 #include <QComboBox>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
@@ -18,7 +17,7 @@
 namespace {
 
 constexpr int kShotAtPercent = 50;  // the bar's end then runs through the text
-constexpr int kDeadlineMs = 60000; // give up when the transfer does not move
+constexpr int kDeadlineMs = 60000;  // give up when the transfer does not move
 constexpr int kPollMs = 50;         // how often progress is looked at
 
 }  // namespace
@@ -33,7 +32,7 @@ int main(int argc, char** argv) {
     TfrUpdateOvr window(settingsDir.filePath(QStringLiteral("snapshot.INI")));
     window.findChild<QComboBox*>(QStringLiteral("NameComPort"))->setEditText(argv[1]);
     window.findChild<QLineEdit*>(QStringLiteral("FileName"))
-        ->setText(QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[2])));
+        ->setText(QString::fromLocal8Bit(argv[2]));
     window.show();
     window.findChild<QPushButton*>(QStringLiteral("btRun"))->click();
 

@@ -4,8 +4,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QPointer>
+#include <QPushButton>
 #include <QString>
 #include <QTimer>
 #include <QWidget>

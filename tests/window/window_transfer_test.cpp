@@ -8,6 +8,7 @@
 #include <QTest>
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 #include "UnitFrUpdateOvr.h"
 #include "cgauge.h"
@@ -29,21 +30,25 @@ const QString kDone = QStringLiteral("Передача файла заверше
 const QString kStart = QStringLiteral("СТАРТ");
 const QString kAbort = QStringLiteral("Прервать");
 
-// An update file of `blocks` blocks of `payload` bytes; gives its byte count.
-int writeUpdateFile(const std::string& path, int blocks, int payload) {
+// Writes an update file of `blocks` blocks of `payload` bytes; gives the image it holds.
+std::vector<unsigned char> writeUpdateFile(const std::string& path, int blocks, int payload) {
+    std::vector<unsigned char> image;
+    for (int b = 0; b < blocks; ++b) {
+        image.push_back(static_cast<unsigned char>(payload >> 8));
+        image.push_back(static_cast<unsigned char>(payload & 0xFF));
+        for (int i = 0; i < payload; ++i) {
+            image.push_back(static_cast<unsigned char>(b * 31 + i * 7));
+        }
+    }
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) {
-        return -1;
+        return {};
     }
-    for (int b = 0; b < blocks; ++b) {
-        std::fprintf(file, "%02X %02X\r\n", payload >> 8, payload & 0xFF);
-        for (int i = 0; i < payload; ++i) {
-            std::fprintf(file, "%02X ", (b * 31 + i * 7) & 0xFF);
-        }
-        std::fputs("\r\n", file);
+    for (std::size_t i = 0; i < image.size(); ++i) {
+        std::fprintf(file, (i % 16 == 15) ? "%02X\r\n" : "%02X ", image[i]);
     }
     std::fclose(file);
-    return blocks * (payload + 2);
+    return image;
 }
 
 }  // namespace
@@ -56,8 +61,8 @@ private slots:
         m_window = std::make_unique<TfrUpdateOvr>(QString::fromStdString(m_dir.file("w.INI")));
         m_window->show();
         m_update = m_dir.file("update.fwx");
-        m_bytes = writeUpdateFile(m_update, 4, 200);
-        QVERIFY(m_bytes > 0);
+        m_image = writeUpdateFile(m_update, 4, 200);
+        QVERIFY(!m_image.empty());
     }
     void cleanup() {
         m_window.reset();
@@ -108,18 +113,46 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(status(), kDone, kDeadlineMs);
         QTRY_COMPARE_WITH_TIMEOUT(run()->text(), kStart, kDeadlineMs);
         verifyIdle();
-        QCOMPARE(gauge()->maximum(), m_bytes);
+        QCOMPARE(gauge()->maximum(), int(m_image.size()));
+        QCOMPARE(gauge()->position(), int(m_image.size()));
         QCOMPARE(gauge()->percent(), 100);
-        QTRY_COMPARE_WITH_TIMEOUT(int(talpir::test::readFileBytes(m_dir.file("saved.bin")).size()),
-                                  m_bytes, kDeadlineMs);
+        // What the device accepted is the image, block by block.
+        QTRY_VERIFY_WITH_TIMEOUT(talpir::test::readFileBytes(m_dir.file("saved.bin")) == m_image,
+                                 kDeadlineMs);
+    }
+
+    // Every ending of the engine shows on the status line and leaves the window idle.
+    void endingsShowOnTheStatusLine_data() {
+        QTest::addColumn<QStringList>("device");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("version error") << QStringList{"--version-error", "1"} << "Ошибка версии.";
+        QTest::newRow("fourth refusal")
+            << QStringList{"--refuse-block", "0"} << "default error. File damaged.";
+        QTest::newRow("bad echo") << QStringList{"--bad-echo", "1:2"} << "Ошибка чтения эха =2";
+        QTest::newRow("line lost")
+            << QStringList{"--hangup-after", "300"} << "Связь с устройством потеряна.";
+        QTest::newRow("refused three times") << QStringList{"--refuse-first", "3"} << kDone;
+    }
+
+    void endingsShowOnTheStatusLine() {
+        QFETCH(QStringList, device);
+        QFETCH(QString, expected);
+        std::vector<std::string> args;
+        for (const QString& arg : device) {
+            args.push_back(arg.toStdString());
+        }
+        startDevice(args);
+        startTransfer();
+        QTRY_COMPARE_WITH_TIMEOUT(run()->text(), kStart, kDeadlineMs);
+        verifyIdle();
+        QCOMPARE(status(), expected);
     }
 
     void abortAnsweredNoGoesOn() {
         startDevice({"--baud", "2400"});
         startTransfer();
         SeenBox seen;
-        ModalAnswer answer(
-            [&seen](QWidget* modal) { answerBox(modal, QMessageBox::No, seen); });
+        ModalAnswer answer([&seen](QWidget* modal) { answerBox(modal, QMessageBox::No, seen); });
         run()->click();
         QVERIFY(answer.done());
         verifyQuestion(seen);
@@ -131,8 +164,7 @@ private slots:
         startDevice({"--silent", "0"});
         startTransfer();
         SeenBox seen;
-        ModalAnswer answer(
-            [&seen](QWidget* modal) { answerBox(modal, QMessageBox::Yes, seen); });
+        ModalAnswer answer([&seen](QWidget* modal) { answerBox(modal, QMessageBox::Yes, seen); });
         run()->click();
         QVERIFY(answer.done());
         verifyQuestion(seen);
@@ -169,8 +201,7 @@ private slots:
         startDevice({"--baud", "2400"});
         startTransfer();
         SeenBox seen;
-        ModalAnswer answer(
-            [&seen](QWidget* modal) { answerBox(modal, QMessageBox::No, seen); });
+        ModalAnswer answer([&seen](QWidget* modal) { answerBox(modal, QMessageBox::No, seen); });
         QVERIFY(!m_window->close());
         QVERIFY(answer.done());
         verifyQuestion(seen);
@@ -183,8 +214,7 @@ private slots:
         startDevice({"--silent", "0"});
         startTransfer();
         SeenBox seen;
-        ModalAnswer answer(
-            [&seen](QWidget* modal) { answerBox(modal, QMessageBox::Yes, seen); });
+        ModalAnswer answer([&seen](QWidget* modal) { answerBox(modal, QMessageBox::Yes, seen); });
         QVERIFY(m_window->close());
         QVERIFY(answer.done());
         verifyQuestion(seen);
@@ -217,8 +247,7 @@ private slots:
         run()->click();
         QTRY_VERIFY_WITH_TIMEOUT(engineBox() != nullptr, kDeadlineMs);
         SeenBox seen;
-        ModalAnswer answer(
-            [&seen](QWidget* modal) { answerBox(modal, QMessageBox::Yes, seen); });
+        ModalAnswer answer([&seen](QWidget* modal) { answerBox(modal, QMessageBox::Yes, seen); });
         QVERIFY(m_window->close());
         QVERIFY(answer.done());
         verifyEngineLeftTheWindowAlone();
@@ -241,7 +270,8 @@ private:
     }
 
     void setPort(const std::string& name) {
-        control<QComboBox>(m_window.get(), "NameComPort")->setEditText(QString::fromStdString(name));
+        control<QComboBox>(m_window.get(), "NameComPort")
+            ->setEditText(QString::fromStdString(name));
     }
 
     // The engine's error box, once it shows.
@@ -300,7 +330,7 @@ private:
 
     talpir::test::TempDir m_dir;
     std::string m_update;
-    int m_bytes = 0;
+    std::vector<unsigned char> m_image;
     std::unique_ptr<DevSim> m_device;
     std::unique_ptr<TfrUpdateOvr> m_window;
 };
