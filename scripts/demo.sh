@@ -4,14 +4,21 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-scripts/build.sh
+scripts/build.sh >/dev/null
 bin=${BUILD_DIR:-build}
 example=$PWD/examples/demo.fwx
 
-# The simulated device prints the path of its terminal on its first line.
-coproc DEVSIM { exec "$bin/tools/devsim/talpir-devsim" --quiet; }
-trap 'kill "$DEVSIM_PID" 2>/dev/null || true' EXIT
-read -r -t 10 port <&"${DEVSIM[0]}"
+pids=()
+trap 'kill "${pids[@]}" 2>/dev/null || true' EXIT
+# start_devsim ARGS...: starts a simulated device; it prints the path of its terminal first.
+start_devsim() {
+  local fd
+  exec {fd}< <(exec "$bin/tools/devsim/talpir-devsim" --quiet "$@")
+  pids+=($!)
+  read -r -t 10 port <&"$fd"
+}
+
+start_devsim
 echo "Simulated device on $port"
 
 "$bin/src/cli/talpir-flash" info "$example" | tail -n 1
@@ -23,11 +30,9 @@ if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
 fi
 # A device at a real line's pace, so the progress can be watched; the window's settings
 # file is filled in with its port and the example.
-coproc PACED { exec "$bin/tools/devsim/talpir-devsim" --quiet --baud 38400; }
-trap 'kill "$DEVSIM_PID" "$PACED_PID" 2>/dev/null || true' EXIT
-read -r -t 10 paced <&"${PACED[0]}"
+start_devsim --baud 38400
 ini="$bin/src/talpir-programmer.INI"
-scripts/ini-set.sh "$ini" USER comPortName "$paced"
+scripts/ini-set.sh "$ini" USER comPortName "$port"
 scripts/ini-set.sh "$ini" USER FileName "$example"
-echo "Opening the window: port $paced and $example are filled in; press СТАРТ."
+echo "Opening the window: port $port and $example are filled in; press СТАРТ."
 "$bin/src/talpir-programmer"
