@@ -1,7 +1,11 @@
 // Speed of the update file reader beside the C library's own "%2X" loops on the same text.
+// Both ways: from a file, as a transfer reads it, and from memory.
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
@@ -93,8 +97,89 @@ void fscanfStream(benchmark::State& state) {
     finish(state, count);
 }
 
+// The same text in a file, for the readers as a transfer uses them: through the file system.
+class TextFile {
+public:
+    TextFile() {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string name =
+            std::string(tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp") + "/talpir-bench-XXXXXX";
+        const int fd = mkstemp(name.data());
+        if (fd >= 0) {
+            const std::string& text = updateText();
+            m_ok = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+            ::close(fd);
+            m_path = name;
+        }
+    }
+    ~TextFile() {
+        if (!m_path.empty()) {
+            std::remove(m_path.c_str());
+        }
+    }
+    const std::string& path() const { return m_path; }
+    bool ok() const { return m_ok; }
+
+private:
+    std::string m_path;
+    bool m_ok = false;
+};
+
+const TextFile& textFile() {
+    static const TextFile file;
+    return file;
+}
+
+// What the engine does: open the update file, read it whole into the image, close it.
+void readUpdateFile(benchmark::State& state) {
+    if (!textFile().ok()) {
+        state.SkipWithError("cannot write the text file");
+        return;
+    }
+    std::vector<std::uint8_t> image(valueCount());
+    std::size_t count = 0;
+    for (auto _ : state) {
+        talpir::update::UpdateFile file;
+        talpir::update::ReadReport report;
+        if (!file.open(textFile().path()) || !file.readAll(image, report)) {
+            state.SkipWithError("cannot read the text file");
+            return;
+        }
+        count = report.count;
+        benchmark::DoNotOptimize(image.data());
+    }
+    finish(state, count);
+}
+
+// The C library's loop on the same file.
+void fscanfFile(benchmark::State& state) {
+    if (!textFile().ok()) {
+        state.SkipWithError("cannot write the text file");
+        return;
+    }
+    std::vector<std::uint8_t> image(valueCount());
+    std::size_t count = 0;
+    for (auto _ : state) {
+        count = 0;
+        std::FILE* file = std::fopen(textFile().path().c_str(), "rb");
+        if (file == nullptr) {
+            state.SkipWithError("cannot open the text file");
+            return;
+        }
+        unsigned value = 0;
+        while (std::fscanf(file, "%2X", &value) == 1) {
+            image[count++] = static_cast<std::uint8_t>(value & 0xFF);
+        }
+        std::fclose(file);
+        benchmark::DoNotOptimize(image.data());
+    }
+    finish(state, count);
+}
+
 }  // namespace
 
+BENCHMARK(readUpdateFile)->Unit(benchmark::kMillisecond);
+BENCHMARK(fscanfFile)->Unit(benchmark::kMillisecond);
 BENCHMARK(parseUpdateText)->Unit(benchmark::kMillisecond);
 BENCHMARK(sscanfPerLine)->Unit(benchmark::kMillisecond);
 BENCHMARK(fscanfStream)->Unit(benchmark::kMillisecond);

@@ -1,6 +1,7 @@
 // QtSerialPort: the line settings, and blocking reads and writes over QSerialPort.
 #include "link/qt_serial_port.h"
 
+#include <QFileInfo>
 #include <QSerialPort>
 #include <QString>
 
@@ -32,6 +33,16 @@ microseconds gatherDelay(std::size_t echoesDue, std::size_t lastBatch, microseco
     return std::max(kCharTime * chars - sinceBatch, microseconds::zero());
 }
 
+// QSerialPort names its lock file after the path it opens: a link to the device (such as
+// /dev/serial/by-id/...) must lock the device itself, or two programs could share the port.
+// A bare name is a device in /dev, as QSerialPort takes it on Unix.
+QString devicePath(const std::string& name) {
+    const QString path = QString::fromStdString(name);
+    const QFileInfo info(path.contains(QLatin1Char('/')) ? path : QStringLiteral("/dev/") + path);
+    const QString target = info.isSymbolicLink() ? info.canonicalFilePath() : QString();
+    return target.isEmpty() ? path : target;
+}
+
 microseconds elapsedSince(std::chrono::steady_clock::time_point then) {
     return std::chrono::duration_cast<microseconds>(std::chrono::steady_clock::now() - then);
 }
@@ -47,7 +58,7 @@ QtSerialPort::~QtSerialPort() {
 bool QtSerialPort::open(const std::string& name, std::string* error) {
     close();
     m_port = std::make_unique<QSerialPort>();
-    m_port->setPortName(QString::fromStdString(name));
+    m_port->setPortName(devicePath(name));
     // Set before open so that open applies them, and fails when the device refuses one.
     m_port->setBaudRate(kBaudRate);
     m_port->setDataBits(QSerialPort::Data8);

@@ -1,13 +1,7 @@
 // talpir-flash write and ports, run as programs against talpir-devsim on a pseudo-terminal.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
@@ -18,10 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "support/child_process.h"
 #include "support/devsim_fixture.h"
 #include "support/subprocess.h"
-
-extern char** environ;
 
 namespace talpir {
 namespace {
@@ -222,139 +215,10 @@ TEST(PortsCommand, ListsPortsWithTheirPaths) {
     }
 }
 
-// A program running in the background, its stdout and stderr collected as it runs.
-class Child {
-public:
-    Child(const std::string& program, const std::vector<std::string>& args);
-    ~Child();
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    bool started() const { return m_pidFd >= 0; }
-    // Collects output until stderr holds text; false at the deadline or when it exited first.
-    bool waitForErr(const std::string& text, Clock::time_point deadline);
-    // Collects output until the program exits: its exit code (minus the signal that ended
-    // it), or nothing at the deadline.
-    std::optional<int> waitForExit(Clock::time_point deadline);
-    void signal(int number) { kill(m_pid, number); }
-
-    const std::string& out() const { return m_out; }
-    const std::string& err() const { return m_err; }
-
-private:
-    bool pump(Clock::time_point deadline);  // false at the deadline, or when it exited
-
-    pid_t m_pid = -1;
-    int m_pidFd = -1;
-    int m_outFd = -1;
-    int m_errFd = -1;
-    std::string m_out;
-    std::string m_err;
-    std::optional<int> m_status;
-};
-
-Child::Child(const std::string& program, const std::vector<std::string>& args) {
-    int out[2];
-    int err[2];
-    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
-        return;
-    }
-    std::vector<std::string> strings{program};
-    strings.insert(strings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& s : strings) {
-        argv.push_back(s.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-    // The signal the test sends must not be blocked, whatever the test runner blocks.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t none;
-    sigemptyset(&none);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
-    const int spawned =
-        posix_spawn(&m_pid, program.c_str(), &actions, &attributes, argv.data(), environ);
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    close(err[1]);
-    m_outFd = out[0];
-    m_errFd = err[0];
-    if (spawned == 0) {
-        // Through syscall(): the C library's header lacks C linkage for C++.
-        m_pidFd = static_cast<int>(syscall(SYS_pidfd_open, m_pid, 0));
-    }
-}
-
-Child::~Child() {
-    if (started() && !m_status) {
-        kill(m_pid, SIGKILL);
-        waitpid(m_pid, nullptr, 0);
-    }
-    for (const int fd : {m_pidFd, m_outFd, m_errFd}) {
-        if (fd >= 0) {
-            close(fd);
-        }
-    }
-}
-
-bool Child::waitForErr(const std::string& text, Clock::time_point deadline) {
-    while (m_err.find(text) == std::string::npos) {
-        if (!pump(deadline)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::optional<int> Child::waitForExit(Clock::time_point deadline) {
-    while (pump(deadline)) {
-    }
-    return m_status;
-}
-
-bool Child::pump(Clock::time_point deadline) {
-    if (!started() || m_status) {
-        return false;
-    }
-    pollfd fds[] = {{m_outFd, POLLIN, 0}, {m_errFd, POLLIN, 0}, {m_pidFd, POLLIN, 0}};
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left <= 0ms || poll(fds, std::size(fds), static_cast<int>(left.count())) <= 0) {
-        return false;
-    }
-    char buffer[4096];
-    int* pipes[] = {&m_outFd, &m_errFd};
-    for (int i = 0; i < 2; ++i) {
-        if (fds[i].revents == 0) {
-            continue;
-        }
-        const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
-        if (got > 0) {
-            (i == 0 ? m_out : m_err).append(buffer, static_cast<std::size_t>(got));
-        } else {
-            close(*pipes[i]);
-            *pipes[i] = -1;  // poll skips it from now on
-        }
-    }
-    if (fds[2].revents != 0 && m_outFd < 0 && m_errFd < 0) {
-        // Exited, and both pipes are drained: no output is lost.
-        int status = 0;
-        waitpid(m_pid, &status, 0);
-        m_status = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
-        return false;
-    }
-    return true;
-}
-
 TEST(WriteCommand, InterruptWhileWaitingForTheDevice) {
     test::DevSim sim(kDevSim, {"--quiet", "--silent", "0"});
     ASSERT_TRUE(sim.isReady()) << sim.error();
-    Child flash(kFlash, {"write", "--port", sim.path(), kExamples + "/hello.fwx"});
+    test::Child flash(kFlash, {"write", "--port", sim.path(), kExamples + "/hello.fwx"});
     ASSERT_TRUE(flash.started());
     const Clock::time_point deadline = Clock::now() + 15s;
     // The first progress line comes when the first block is about to go out.
