@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QThread>
+#include <atomic>
 #include <exception>
 #include <functional>
 
@@ -11,6 +12,7 @@ public:
 
     // Starts at once unless createSuspended; the object deletes itself when the thread ends.
     TExchange(bool createSuspended, ExchangeProc proc, QObject* parent = nullptr);
+    ~TExchange() override;
 
 protected:
     void run() override;
@@ -18,4 +20,5 @@ protected:
 private:
     ExchangeProc FExchangeProc;
     std::exception_ptr m_fatalException;  // what escaped the procedure; shown to nobody
+    std::atomic<bool> m_ended{false};     // run() is over: see the destructor
 };

@@ -88,13 +88,13 @@ TEST_P(FlashFaultTest, EndsRightReleasesThePortAndTheNextTransferWorks) {
     }
     EXPECT_EQ(flash.waitForExit(deadline), fault.exit) << flash.err();
     EXPECT_EQ(flash.out(), line(fault.status));
-    EXPECT_FALSE(watch.locked()) << watch.lockFile();
+    EXPECT_FALSE(watch.leftBehind()) << watch.lockFile();
     if (fault.hangsUp) {
         EXPECT_EQ(m_device->waitForExit(5s), 0);
         ASSERT_NO_FATAL_FAILURE(startDevice({}));
     }
     verifyFollowUp(m_port, fault.afterExit, fault.after);
-    EXPECT_FALSE(watch.locked()) << watch.lockFile();
+    EXPECT_FALSE(watch.leftBehind()) << watch.lockFile();
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FlashFaultTest, ::testing::ValuesIn(faultTable()),
@@ -132,7 +132,7 @@ TEST_P(FlashBusyPortTest, SecondProgramIsRefusedAndTheHolderGoesOn) {
 
     holder->signal(SIGINT);
     EXPECT_EQ(holder->waitForExit(Clock::now() + kDeadline), 130) << holder->err();
-    EXPECT_FALSE(watch.locked()) << watch.lockFile();
+    EXPECT_FALSE(watch.leftBehind()) << watch.lockFile();
     verifyFollowUp(second, 0, kDone);
 }
 
@@ -178,7 +178,7 @@ TEST_P(FlashStaleLockTest, DoesNotLockTheOperatorOut) {
         std::ofstream(lockFile) << m_device->pid() << '\n' << rest;
     }
     verifyFollowUp(m_port, 0, kDone);
-    EXPECT_FALSE(watch.locked()) << watch.lockFile();
+    EXPECT_FALSE(watch.leftBehind()) << watch.lockFile();
 }
 
 const StaleCase kStaleCases[] = {{"LeftByAKilledHolder", false}, {"ItsPidReused", true}};

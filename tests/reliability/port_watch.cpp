@@ -1,8 +1,13 @@
 // PortWatch: QSerialPort's lock file names in the usual lock folders, and /proc/self/fd.
 #include "port_watch.h"
 
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 namespace talpir::test {
@@ -31,6 +36,17 @@ std::string realPath(const std::string& path) {
     return error ? path : real.string();
 }
 
+// The first line of a lock file is its owner's process id.
+bool ownerGoneOrUs(const std::string& lockFile) {
+    std::ifstream file(lockFile);
+    long pid = 0;
+    if (!(file >> pid) || pid <= 0) {
+        return false;  // being written, or no lock of QSerialPort's
+    }
+    const bool running = kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+    return pid == getpid() || !running;
+}
+
 }  // namespace
 
 PortWatch::PortWatch(const std::string& port) : m_device(realPath(port)) {
@@ -57,6 +73,16 @@ std::string PortWatch::lockFile() const {
         }
     }
     return {};
+}
+
+bool PortWatch::leftBehind() const {
+    for (const std::string& file : m_lockFiles) {
+        std::error_code error;
+        if (fs::exists(fs::symlink_status(file, error)) && ownerGoneOrUs(file)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool PortWatch::openHere() const {

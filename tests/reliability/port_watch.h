@@ -14,9 +14,12 @@ public:
 
     // A lock file of QSerialPort's names the port (under any of its names) in any lock folder.
     bool locked() const;
+    // Such a lock file belongs to this process or to one that has ended. A lock of another
+    // running program is not ours to judge: a hung-up pty's number is soon someone else's.
+    bool leftBehind() const;
     // A descriptor of this process is open on the device.
     bool openHere() const;
-    bool released() const { return !locked() && !openHere(); }
+    bool released() const { return !leftBehind() && !openHere(); }
 
     // Where the lock files would be; the first that exists, or empty.
     std::string lockFile() const;

@@ -135,7 +135,7 @@ void WindowFaultsTest::portInUse() {
     QVERIFY(!watch.openHere());
     holder->signal(SIGINT);
     QCOMPARE(holder->waitForExit(Child::Clock::now() + kDeadline), 130);
-    QVERIFY2(!watch.locked(), watch.lockFile().c_str());
+    QVERIFY2(!watch.leftBehind(), watch.lockFile().c_str());
     m_driver->setPort(port);
     followUp(talpir::test::kDone);
 }
@@ -220,7 +220,7 @@ void WindowFaultsTest::closingInEachFault() {
         holder->signal(SIGINT);
         QCOMPARE(holder->waitForExit(Child::Clock::now() + kDeadline), 130);
     }
-    QVERIFY2(!watch.locked(), watch.lockFile().c_str());
+    QVERIFY2(!watch.leftBehind(), watch.lockFile().c_str());
     if (f != nullptr && f->hangsUp) {
         QCOMPARE(m_device->waitForExit(5s), 0);
         startDevice({});
