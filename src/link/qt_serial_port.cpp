@@ -1,7 +1,8 @@
 // QtSerialPort: the line settings, and blocking reads and writes over QSerialPort.
 #include "link/qt_serial_port.h"
 
-#include <QFileInfo>
+#include "link/qt_serial_port_platform.h"
+
 #include <QSerialPort>
 #include <QString>
 
@@ -33,16 +34,6 @@ microseconds gatherDelay(std::size_t echoesDue, std::size_t lastBatch, microseco
     return std::max(kCharTime * chars - sinceBatch, microseconds::zero());
 }
 
-// QSerialPort names its lock file after the path it opens: a link to the device (such as
-// /dev/serial/by-id/...) must lock the device itself, or two programs could share the port.
-// A bare name is a device in /dev, as QSerialPort takes it on Unix.
-QString devicePath(const std::string& name) {
-    const QString path = QString::fromStdString(name);
-    const QFileInfo info(path.contains(QLatin1Char('/')) ? path : QStringLiteral("/dev/") + path);
-    const QString target = info.isSymbolicLink() ? info.canonicalFilePath() : QString();
-    return target.isEmpty() ? path : target;
-}
-
 microseconds elapsedSince(std::chrono::steady_clock::time_point then) {
     return std::chrono::duration_cast<microseconds>(std::chrono::steady_clock::now() - then);
 }
@@ -67,6 +58,13 @@ bool QtSerialPort::open(const std::string& name, std::string* error) {
     m_port->setFlowControl(QSerialPort::NoFlowControl);
     if (!m_port->open(QIODevice::ReadWrite)) {
         m_openError = m_port->errorString().toStdString();
+        if (error != nullptr) {
+            *error = m_openError;
+        }
+        close();
+        return false;
+    }
+    if (!lockDevice(*m_port, m_openError)) {
         if (error != nullptr) {
             *error = m_openError;
         }

@@ -1,8 +1,11 @@
 // QtSerialPort against talpir-devsim on a pseudo-terminal: echoes, answers, silence, hang-up.
 #include "link/qt_serial_port.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 
@@ -173,6 +176,24 @@ TEST(QtSerialPort, ExclusiveWhileOpen) {
     EXPECT_FALSE(error.empty());
     first.close();
     EXPECT_TRUE(second.open(sim.path(), &error)) << error;
+}
+
+// A program that keeps no lock file but locks the device it holds keeps the port, root or not.
+TEST(QtSerialPort, RefusedWhileAnotherProgramLocksTheDevice) {
+    test::DevSim sim(kDevSim, {"--quiet"});
+    ASSERT_TRUE(sim.isReady()) << sim.error();
+    const int holder = ::open(sim.path().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+
+    QtSerialPort port;
+    std::string error;
+    EXPECT_FALSE(port.open(sim.path(), &error));
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_NE(error.find("in use"), std::string::npos) << error;
+
+    ::close(holder);
+    EXPECT_TRUE(port.open(sim.path(), &error)) << error;
 }
 
 }  // namespace
