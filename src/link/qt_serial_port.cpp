@@ -19,15 +19,19 @@ using std::chrono::microseconds;
 static_assert(kDataBits == 8, "the line is set up as 8N1 below");
 
 constexpr microseconds kCharTime{10'000'000 / kBaudRate};  // start bit, 8 data bits, stop bit
-constexpr std::size_t kGatherChars = 16;  // echoes taken per wake-up while they trickle in
-constexpr std::size_t kTrickle = 2 * kGatherChars;  // a larger batch: the peer outruns a line
+constexpr std::size_t kGatherChars = 64;  // echoes taken per wake-up while they trickle in
 
 // Echoes come back at the line's pace, one character at a time; waking for each costs more
-// than the transfer itself. While more are due, hold the wait off until several can have
-// arrived; the device keeps sending meanwhile. Up to the last echo but one only, and not at all
-// for the answer: a block then takes no longer than the line needs.
-microseconds gatherDelay(std::size_t echoesDue, std::size_t lastBatch, microseconds sinceBatch) {
-    if (echoesDue < 2 || lastBatch == 0 || lastBatch > kTrickle) {
+// than the transfer itself. While more are due and the last batch came no faster than the line
+// carries it, hold the wait off until several can have arrived; the device keeps sending
+// meanwhile. A faster peer (a USB adapter that ignores the baud rate) is never held up. Up to
+// the last echo but one only, and not at all for the answer: a block then takes no longer than
+// the line needs.
+microseconds gatherDelay(std::size_t echoesDue, std::size_t lastBatch, microseconds lastInterval,
+                         microseconds sinceBatch) {
+    const bool atLinePace =
+        lastBatch > 0 && lastInterval * 2 >= kCharTime * static_cast<int>(lastBatch);
+    if (echoesDue < 2 || !atLinePace) {
         return microseconds::zero();
     }
     const auto chars = static_cast<int>(std::min<std::size_t>(echoesDue - 1, kGatherChars));
@@ -100,7 +104,7 @@ ReadResult QtSerialPort::read(std::span<std::uint8_t> buffer, std::chrono::milli
         return {take(buffer), true};
     }
     const auto delay = std::min<microseconds>(
-        gatherDelay(m_echoesDue, m_lastBatch, elapsedSince(m_batchTime)), wait);
+        gatherDelay(m_echoesDue, m_lastBatch, m_lastInterval, elapsedSince(m_batchTime)), wait);
     if (delay > microseconds::zero()) {
         std::this_thread::sleep_for(delay);
     }
@@ -110,8 +114,12 @@ ReadResult QtSerialPort::read(std::span<std::uint8_t> buffer, std::chrono::milli
     const auto msecs = static_cast<int>(std::clamp<std::int64_t>(left.count(), 0, INT_MAX));
     if (m_port->waitForReadyRead(msecs)) {
         const std::size_t got = take(buffer);
+        const Clock::time_point now = Clock::now();
+        m_lastInterval = m_lastBatch > 0
+                             ? std::chrono::duration_cast<microseconds>(now - m_batchTime)
+                             : microseconds::zero();
         m_lastBatch = got;
-        m_batchTime = Clock::now();
+        m_batchTime = now;
         return {got, true};
     }
     // Qt ends a wait with no error only after sending some of the queue; with nothing sent,

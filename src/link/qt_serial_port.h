@@ -42,6 +42,7 @@ private:
     std::size_t m_echoesDue = 0;
     std::size_t m_lastBatch = 0;
     Clock::time_point m_batchTime;
+    std::chrono::microseconds m_lastInterval{0};  // between the last two batches
     std::string m_openError;
 };
 
