@@ -22,7 +22,7 @@ tsan_tests='TransferEngine|^window_(layout|settings|transfer|faults|soak)_test$'
 step() { echo "== $1 (at ${SECONDS}s)"; }
 
 step "ASan+UBSan: build in $asan_dir"
-cmake -S . -B "$asan_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALPIR_SANITIZE=ON >/dev/null
+cmake -S . -B "$asan_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALPIR_SANITIZE=ON -DTALPIR_BENCH=OFF >/dev/null
 cmake --build "$asan_dir" -j "$jobs"
 step "ASan+UBSan: every test"
 ctest --test-dir "$asan_dir" --output-on-failure -j "$jobs"
