@@ -8,16 +8,13 @@
 
 #include <algorithm>
 
+#include "support/spawn_util.h"
+
 namespace talpir::test {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-int remainingMs(Clock::time_point deadline) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
-}
 
 }  // namespace
 

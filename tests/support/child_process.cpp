@@ -11,6 +11,8 @@
 
 #include <iterator>
 
+#include "support/spawn_util.h"
+
 extern char** environ;
 
 namespace talpir::test {
@@ -30,11 +32,7 @@ Child::Child(const std::string& program, const std::vector<std::string>& args) {
     }
     std::vector<std::string> strings{program};
     strings.insert(strings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& s : strings) {
-        argv.push_back(s.data());
-    }
-    argv.push_back(nullptr);
+    std::vector<char*> argv = pointers(strings);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);

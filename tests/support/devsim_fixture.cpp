@@ -16,6 +16,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "support/spawn_util.h"
+
 extern char** environ;
 
 namespace talpir::test {
@@ -23,11 +25,6 @@ namespace talpir::test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-int remainingMs(Clock::time_point deadline) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
-}
 
 // Default dispositions and no blocked signals in the device, whatever the test runner set.
 void resetSignals(posix_spawnattr_t& attributes) {
@@ -47,11 +44,7 @@ pid_t spawn(const std::string& program, const std::vector<std::string>& args, in
             std::string& error) {
     std::vector<std::string> strings{program};
     strings.insert(strings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& s : strings) {
-        argv.push_back(s.data());
-    }
-    argv.push_back(nullptr);
+    std::vector<char*> argv = pointers(strings);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);

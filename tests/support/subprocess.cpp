@@ -11,6 +11,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "support/spawn_util.h"
+
 extern char** environ;
 
 namespace talpir::test {
@@ -57,15 +59,6 @@ std::vector<std::string> mergedEnvironment(const std::vector<std::string>& extra
     }
     merged.insert(merged.end(), extra.begin(), extra.end());
     return merged;
-}
-
-std::vector<char*> pointers(std::vector<std::string>& strings) {
-    std::vector<char*> result;
-    for (std::string& s : strings) {
-        result.push_back(s.data());
-    }
-    result.push_back(nullptr);
-    return result;
 }
 
 // In the forked child: only async-signal-safe calls until exec.
