@@ -13,7 +13,7 @@ for target in reader engine; do
   echo "fuzz_$target: ${seconds}s"
   "$build_dir/tests/fuzz/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 \
     -max_len=4096 -timeout=10 -artifact_prefix="$build_dir/fuzz_$target-" "$work" 2>&1 |
-    grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|#[0-9]+ +DONE|INFO: -max_total_time|==[0-9]+==ERROR|SUMMARY|.*(deadly signal|Test unit written))' || true
+    grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|#[0-9]+[[:space:]]+DONE|INFO: -max_total_time|==[0-9]+==ERROR|SUMMARY|.*(deadly signal|Test unit written))' || true
   cov=$(ls "$work" | wc -l)
   echo "fuzz_$target: corpus $cov inputs"
   rm -rf "$work"
