@@ -1,5 +1,11 @@
 # The window, talpir-programmer: the window code in a library that the window tests link too.
+if(WIN32)
+  set(window_platform port_names_win.cpp)
+else()
+  set(window_platform port_names_posix.cpp)
+endif()
 add_library(talpir_window STATIC
+  ${window_platform}
   UnitFrUpdateOvr.cpp
   window_host.cpp
   window_controls.cpp

@@ -5,18 +5,6 @@
 #include <QSerialPortInfo>
 #include <QStringList>
 
-namespace {
-
-QStringList fixedPortNames() {
-#ifdef Q_OS_WIN
-    return {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9"};
-#else
-    return {};
-#endif
-}
-
-}  // namespace
-
 PortComboBox::PortComboBox(QWidget* parent) : QComboBox(parent) {
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);  // typed names are used, not collected

@@ -4,6 +4,10 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QStringList>
+
+// The names always in the port list, whether present or not (COM1 to COM9 on Windows).
+QStringList fixedPortNames();
 
 // An editable port list that is filled anew each time it drops down; typed text is kept.
 class PortComboBox : public QComboBox {

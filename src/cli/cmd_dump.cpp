@@ -4,12 +4,8 @@
 #include <cstring>
 
 #include "cli/cli.h"
+#include "cli/console.h"
 #include "cli/image_load.h"
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
 
 namespace talpir::cli {
 
@@ -23,13 +19,6 @@ constexpr char kUsage[] =
     "\n"
     "Exit status: 0 written, 1 usage error, 2 the file cannot be read or is too large,\n"
     "or the output cannot be written.\n";
-
-// The bytes must reach a pipe unchanged: no "\n" to "\r\n" on Windows.
-void setBinaryStdout() {
-#ifdef _WIN32
-    _setmode(_fileno(stdout), _O_BINARY);
-#endif
-}
 
 }  // namespace
 

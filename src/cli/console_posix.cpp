@@ -11,4 +11,6 @@ bool isTerminal(std::FILE* stream) {
     return isatty(fileno(stream)) == 1;
 }
 
+void setBinaryStdout() {}
+
 }  // namespace talpir::cli
