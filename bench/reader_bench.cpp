@@ -79,19 +79,25 @@ void sscanfPerLine(benchmark::State& state) {
     finish(state, count);
 }
 
+// The C library's own loop: "%2X" until a conversion fails; closes file.
+std::size_t scanWithCLibrary(std::FILE* file, std::vector<std::uint8_t>& image) {
+    std::size_t count = 0;
+    unsigned value = 0;
+    while (std::fscanf(file, "%2X", &value) == 1) {
+        image[count++] = static_cast<std::uint8_t>(value & 0xFF);
+    }
+    std::fclose(file);
+    return count;
+}
+
 // The way a C program reads the file: fscanf on a stream, here over the text in memory.
 void fscanfStream(benchmark::State& state) {
     std::vector<std::uint8_t> image(valueCount());
     std::string text = updateText();
     std::size_t count = 0;
     for (auto _ : state) {
-        count = 0;
         std::FILE* file = fmemopen(text.data(), text.size(), "rb");
-        unsigned value = 0;
-        while (std::fscanf(file, "%2X", &value) == 1) {
-            image[count++] = static_cast<std::uint8_t>(value & 0xFF);
-        }
-        std::fclose(file);
+        count = scanWithCLibrary(file, image);
         benchmark::DoNotOptimize(image.data());
     }
     finish(state, count);
@@ -160,17 +166,12 @@ void fscanfFile(benchmark::State& state) {
     std::vector<std::uint8_t> image(valueCount());
     std::size_t count = 0;
     for (auto _ : state) {
-        count = 0;
         std::FILE* file = std::fopen(textFile().path().c_str(), "rb");
         if (file == nullptr) {
             state.SkipWithError("cannot open the text file");
             return;
         }
-        unsigned value = 0;
-        while (std::fscanf(file, "%2X", &value) == 1) {
-            image[count++] = static_cast<std::uint8_t>(value & 0xFF);
-        }
-        std::fclose(file);
+        count = scanWithCLibrary(file, image);
         benchmark::DoNotOptimize(image.data());
     }
     finish(state, count);
